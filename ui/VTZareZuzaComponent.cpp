@@ -52,6 +52,8 @@ std::unique_ptr<juce::TextEditor> makeTextField (juce::Component& parent, bool c
     field->setReadOnly (true);
     field->setScrollbarsShown (false);
     field->setCaretVisible (caretVisible);
+    // JUCE 7 no longer ties the pointer to the caret setting; users see it there.
+    field->setMouseCursor (caretVisible ? juce::MouseCursor::IBeamCursor : juce::MouseCursor::NormalCursor);
     field->setPopupMenuEnabled (true);
     field->setText (text);
     return field;
