@@ -20,12 +20,6 @@ bool fillIntact (const SongImage& image, int from)
     return std::all_of (image.begin() + from, image.begin() + songImageFillSize, [] (uint8_t b) { return b == 0xFF; });
 }
 
-Bytes withByte (Bytes b, size_t index, uint8_t value)
-{
-    b.at (index) = value;
-    return b;
-}
-
 TEST (ConverterHeader, ResultsAndTheirOrder)
 {
     const Bytes good = smf (endOfTrack);

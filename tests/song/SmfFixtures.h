@@ -36,6 +36,12 @@ inline Bytes firstBytes (const Bytes& b, size_t n)
     return Bytes (b.begin(), b.begin() + long (n));
 }
 
+inline Bytes withByte (Bytes b, size_t index, uint8_t value)
+{
+    b.at (index) = value;
+    return b;
+}
+
 inline Bytes be16 (int v) { return { uint8_t (v >> 8), uint8_t (v) }; }
 inline Bytes be32 (long v) { return { uint8_t (v >> 24), uint8_t (v >> 16), uint8_t (v >> 8), uint8_t (v) }; }
 
