@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Cli.h"
 #include "ConvertCommand.h"
+#include "DescribeCommand.h"
 
 #include <iterator>
 #include <ostream>
@@ -13,6 +14,7 @@ namespace
 const Command commands[] = {
     { "convert", convertSynopsis, "Convert a format-0 MIDI file as \"Open SMF\" does and show what the device gets.",
       runConvert },
+    { "describe", describeSynopsis, "Show the text the status box gives a received MIDI message.", runDescribe },
 };
 } // namespace
 

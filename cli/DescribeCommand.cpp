@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/DescribeCommand.h"
+#include "DescribeCommand.h"
 
 #include "device/MessageDescription.h"
 
 #include <cctype>
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <sstream>
 
 namespace tunewright::cli
 {
+
+const char* const describeSynopsis = "HEX...";
 
 namespace
 {
@@ -27,7 +30,7 @@ int hexValue (char c)
 
 // Every blank-separated word must be whole bytes, so "9 03C" is refused rather
 // than silently read as 90 3C.
-std::optional<std::vector<std::uint8_t>> parseHexBytes (const std::vector<std::string>& args)
+std::optional<std::vector<std::uint8_t>> parseHexBytes (const Args& args)
 {
     std::vector<std::uint8_t> bytes;
 
@@ -54,24 +57,35 @@ std::optional<std::vector<std::uint8_t>> parseHexBytes (const std::vector<std::s
 
     return bytes;
 }
+
+void printDescribeUsage (std::ostream& stream)
+{
+    stream << "usage: tunewright-cli describe " << describeSynopsis << "\n"
+              "  one MIDI message as hex bytes, e.g. \"90 3C 64\" or 903C64\n";
+}
 } // namespace
 
-int runDescribe (const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int runDescribe (const Args& args, std::ostream& out, std::ostream& err)
 {
+    if (args.size() == 1 && (args.front() == "--help" || args.front() == "-h"))
+    {
+        printDescribeUsage (out);
+        return exitSuccess;
+    }
+
     const auto bytes = parseHexBytes (args);
 
     if (! bytes || bytes->empty())
     {
-        err << "usage: tunewright-cli describe HEX...\n"
-               "  one MIDI message as hex bytes, e.g. \"90 3C 64\" or 903C64\n";
-        return 2;
+        printDescribeUsage (err);
+        return exitUsage;
     }
 
     // Any byte string is accepted as it stands, short or odd ones too: describing
     // them is defined, and seeing that is what the command is for.
     const juce::MidiMessage message (bytes->data(), static_cast<int> (bytes->size()));
     out << device::describeMidiMessage (message).toStdString() << '\n';
-    return 0;
+    return exitSuccess;
 }
 
 } // namespace tunewright::cli

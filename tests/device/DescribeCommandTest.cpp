@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/DescribeCommand.h"
+#include "DescribeCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +40,26 @@ TEST_P (DescribeCommand, Run)
     {
         EXPECT_NE (err.str().find ("usage: tunewright-cli describe HEX..."), std::string::npos) << err.str();
     }
+}
+
+TEST (DescribeCommandHelp, PrintsUsageAndSucceeds)
+{
+    for (const char* option : { "--help", "-h" })
+    {
+        SCOPED_TRACE (option);
+        std::ostringstream out, err;
+        EXPECT_EQ (runDescribe ({ option }, out, err), 0);
+        EXPECT_EQ (out.str().rfind ("usage: tunewright-cli describe HEX...\n", 0), 0u) << out.str();
+        EXPECT_EQ (err.str(), "");
+    }
+}
+
+TEST (DescribeCommandDispatch, ReachedThroughTheProgramsCommandTable)
+{
+    std::ostringstream out, err;
+    EXPECT_EQ (runCli ({ "describe", "B0", "07", "64" }, out, err), 0);
+    EXPECT_EQ (out.str(), "CC#:  7(Volume (coarse)), Val:100\n");
+    EXPECT_EQ (err.str(), "");
 }
 
 const CommandCase commandCases[] = {
