@@ -1,20 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "VTZareZuzaApp.h"
-#include "midi/MidiPorts.h"
+#include "midi/JuceMidiSystem.h"
 
-namespace
-{
-// Until the framework's ports are wired in: a system without devices.
-struct NoMidiSystem final : tunewright::midi::MidiSystem
-{
-    juce::Array<juce::MidiDeviceInfo> getInputDevices() override { return {}; }
-    juce::Array<juce::MidiDeviceInfo> getOutputDevices() override { return {}; }
-    std::unique_ptr<tunewright::midi::MidiInputPort> openInput (const juce::String&, juce::MidiInputCallback&) override { return {}; }
-    std::unique_ptr<tunewright::midi::MidiOutputPort> openOutput (const juce::String&) override { return {}; }
-};
-}
-
+// The shipped program talks to the operating system's MIDI ports.
 std::unique_ptr<tunewright::midi::MidiSystem> createMidiSystem()
 {
-    return std::make_unique<NoMidiSystem>();
+    return std::make_unique<tunewright::midi::JuceMidiSystem>();
 }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "VTZareZuzaComponent.h"
 
+#include "device/DeviceMessages.h"
 #include "midi/MidiPorts.h"
+#include "song/SongStore.h"
 
 namespace
 {
@@ -58,11 +60,56 @@ std::unique_ptr<juce::TextEditor> makeTextField (juce::Component& parent, bool c
     field->setText (text);
     return field;
 }
+// A chosen file, read through the framework's file stream.
+class FileSongSource final : public tunewright::song::SongSource
+{
+public:
+    explicit FileSongSource (const juce::File& file) : stream (file) {}
+
+    int64_t length() override { return stream.openedOk() ? stream.getTotalLength() : -1; }
+
+    int64_t read (uint8_t* destination, int64_t count) override
+    {
+        if (! stream.openedOk())
+            return -1;
+        return stream.read (destination, (size_t) count);
+    }
+
+private:
+    juce::FileInputStream stream;
+};
 } // namespace
+
+// The panel's side of the transfer: its output, status box, slot list and packets.
+// Called only with the message-thread lock held.
+class VTZareZuzaComponent::PanelHandshakeHost final : public tunewright::device::HandshakeHost
+{
+public:
+    explicit PanelHandshakeHost (VTZareZuzaComponent& p) : panel (p) {}
+
+    bool send (const juce::MidiMessage& message) override
+    {
+        if (panel.midiOutput == nullptr)
+            return false;
+        panel.midiOutput->sendMessageNow (message);
+        return true;
+    }
+
+    void setStatusText (const juce::String& text) override { panel.statusEditor->setText (text); }
+    int chosenSlotItemId() override { return panel.comboBox_destsong->getSelectedId(); }
+    const std::uint8_t* packetImage() override { return panel.songBuffers->packetImage.data(); }
+    void pause (int milliseconds) override { juce::Thread::sleep (milliseconds); }
+
+private:
+    VTZareZuzaComponent& panel;
+};
 
 // Message thread.
 VTZareZuzaComponent::VTZareZuzaComponent (tunewright::midi::MidiSystem& midiSystem)
-    : midi (midiSystem)
+    : midi (midiSystem),
+      songBuffers (std::make_unique<tunewright::song::SongStore>()),
+      handshakeHost (std::make_unique<PanelHandshakeHost> (*this)),
+      handshake (std::make_unique<tunewright::device::TransferHandshake> (*handshakeHost, transferState))
 {
     button_searchfile = makeButton (*this, *this, "button_searchfile", "Open SMF");
 
@@ -86,20 +133,15 @@ VTZareZuzaComponent::VTZareZuzaComponent (tunewright::midi::MidiSystem& midiSyst
     fileNameEditor = makeTextField (*this, false, "(press the button below)");
 
     setSize (290, 400);
+    fillDeviceLists();
 
-    transmitting = false;
-    packetsSent = 0;
+    transferState = {};
 }
 
 // Message thread, after the loop has ended.
 VTZareZuzaComponent::~VTZareZuzaComponent()
 {
-    if (midiInput != nullptr)
-    {
-        midiInput->stop();
-        midiInput.reset();
-    }
-
+    closeInput();
     midiOutput.reset();
 
     button_searchfile.reset();
@@ -137,17 +179,143 @@ void VTZareZuzaComponent::resized()
     fileNameEditor->setBounds (32, 152, 232, 24);
 }
 
-// MIDI input thread.
-void VTZareZuzaComponent::handleIncomingMidiMessage (juce::MidiInput*, const juce::MidiMessage&)
+// MIDI input thread, inside the input's delivery lock. The whole handling runs
+// with the message-thread lock, so it never overlaps widget work or a load.
+void VTZareZuzaComponent::handleIncomingMidiMessage (juce::MidiInput*, const juce::MidiMessage& message)
 {
+    while (! inputClosing)
+    {
+        // False when closeInput aborted the wait (or, once, after an earlier abort).
+        if (! deliveryLock.tryEnter())
+            continue;
+
+        if (! inputClosing)
+            handshake->handleIncoming (message);
+
+        deliveryLock.exit();
+        return;
+    }
 }
 
 // Message thread.
-void VTZareZuzaComponent::buttonClicked (juce::Button*)
+void VTZareZuzaComponent::buttonClicked (juce::Button* button)
 {
+    if (button == button_searchfile.get())
+        openSourceFile();
+    else if (button == textButton_transmit.get())
+        handshake->updatePressed();
 }
 
 // Message thread.
-void VTZareZuzaComponent::comboBoxChanged (juce::ComboBox*)
+void VTZareZuzaComponent::comboBoxChanged (juce::ComboBox* list)
 {
+    if (list == comboBox_destsong.get())
+        return; // read when the transfer needs it
+    if (list == comboBox_MidiOutDevice.get())
+        chooseOutput();
+    else if (list == comboBox_MidiInDevice.get())
+        chooseInput();
+}
+
+// Message thread, once, while the panel is built. The selections notify through
+// the message queue, so the devices open once the loop runs: input first.
+void VTZareZuzaComponent::fillDeviceLists()
+{
+    inputDevices = midi.getInputDevices();
+    for (int i = 0; i < inputDevices.size(); ++i)
+        comboBox_MidiInDevice->addItem (inputDevices.getReference (i).name, i + 1);
+    // An empty list would still notify for an id it does not have.
+    if (! inputDevices.isEmpty())
+        comboBox_MidiInDevice->setSelectedId (1, juce::sendNotificationAsync);
+
+    outputDevices = midi.getOutputDevices();
+    for (int i = 0; i < outputDevices.size(); ++i)
+        comboBox_MidiOutDevice->addItem (outputDevices.getReference (i).name, i + 1);
+    if (! outputDevices.isEmpty())
+        comboBox_MidiOutDevice->setSelectedId (1, juce::sendNotificationAsync);
+}
+
+// Message thread. The old output closes before the new one opens, so the same
+// device can be chosen again.
+void VTZareZuzaComponent::chooseOutput()
+{
+    const auto id = comboBox_MidiOutDevice->getSelectedId();
+    midiOutput.reset();
+
+    // Entries open by the identifier read at start-up, never by a position
+    // in a list that may have changed since.
+    if (id >= 1 && id <= outputDevices.size())
+        midiOutput = midi.openOutput (outputDevices.getReference (id - 1).identifier);
+
+    if (midiOutput == nullptr)
+    {
+        statusEditor->setText ("Error : MIDI Out open failed");
+        return;
+    }
+
+    midiOutput->sendMessageNow (tunewright::device::toSysEx (tunewright::device::attachMessage()));
+}
+
+// Message thread.
+void VTZareZuzaComponent::chooseInput()
+{
+    const auto id = comboBox_MidiInDevice->getSelectedId();
+    closeInput();
+
+    if (id >= 1 && id <= inputDevices.size())
+        midiInput = midi.openInput (inputDevices.getReference (id - 1).identifier, *this);
+
+    if (midiInput == nullptr)
+    {
+        statusEditor->setText ("Error : MIDI In open failed");
+        return;
+    }
+
+    midiInput->start();
+}
+
+// Message thread, holding its lock. Stopping waits for a delivery in progress,
+// and a delivery may be waiting for this very lock: tell it to give up first.
+void VTZareZuzaComponent::closeInput()
+{
+    if (midiInput == nullptr)
+        return;
+
+    inputClosing = true;
+    deliveryLock.abort();
+    midiInput->stop();
+    midiInput.reset();
+    inputClosing = false;
+}
+
+// Message thread: the file chooser, then the load.
+void VTZareZuzaComponent::openSourceFile()
+{
+    juce::FileChooser chooser ("Open Source file...", juce::File::getCurrentWorkingDirectory(), "*.mid", true);
+    if (! chooser.browseForFileToOpen())
+        return;
+
+    loadSourceFile (chooser.getResult());
+}
+
+// Message thread.
+void VTZareZuzaComponent::loadSourceFile (const juce::File& file)
+{
+    namespace song = tunewright::song;
+
+    auto source = std::make_unique<FileSongSource> (file);
+    if (! song::fitsSourceBuffer (source->length()))
+    {
+        source.reset(); // the file is not kept open behind the alert box
+        juce::AlertWindow::showMessageBox (juce::MessageBoxIconType::InfoIcon,
+                                           "Size Error : ", song::sizeRefusalMessage);
+        statusEditor->setText ("Error..");
+        textButton_transmit->setEnabled (false);
+        return;
+    }
+
+    const auto outcome = song::loadSong (*songBuffers, *source, { transferState.packetsSent, runningChecksum });
+    fileNameEditor->setText (file.getFileName());
+    statusEditor->setText (song::statusText (outcome));
+    textButton_transmit->setEnabled (outcome.succeeded());
 }

@@ -4,6 +4,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <juce_audio_devices/juce_audio_devices.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -13,6 +14,10 @@ class MidiSystem;
 class MidiInputPort;
 class MidiOutputPort;
 }
+
+namespace tunewright::song { struct SongStore; }
+
+#include "device/TransferHandshake.h"
 
 // The main panel: the whole form, and the owner of the devices and the transfer state.
 class VTZareZuzaComponent : public juce::Component,
@@ -31,6 +36,9 @@ public:
     void buttonClicked (juce::Button* button) override;
     void comboBoxChanged (juce::ComboBox* comboBoxThatHasChanged) override;
 
+    // Loads a chosen song file, as "Open SMF" does after its file chooser.
+    void loadSourceFile (const juce::File& file);
+
     // Read access for tests and the demo; the widgets stay owned here.
     juce::TextButton* openButton() const noexcept      { return button_searchfile.get(); }
     juce::ComboBox* destinationList() const noexcept   { return comboBox_destsong.get(); }
@@ -39,19 +47,34 @@ public:
     juce::TextEditor* statusBox() const noexcept       { return statusEditor.get(); }
     juce::ComboBox* midiInputList() const noexcept     { return comboBox_MidiInDevice.get(); }
     juce::TextEditor* fileNameBox() const noexcept     { return fileNameEditor.get(); }
-    bool isTransmitting() const noexcept               { return transmitting; }
-    int32_t getPacketsSent() const noexcept            { return packetsSent; }
+    bool isTransmitting() const noexcept               { return transferState.transmitting; }
+    int32_t getPacketsSent() const noexcept            { return transferState.packetsSent; }
+    const tunewright::song::SongStore& songStore() const noexcept { return *songBuffers; }
 
 private:
+    void openSourceFile();
+    void fillDeviceLists();
+    void chooseOutput();
+    void chooseInput();
+    void closeInput();
+
+    class PanelHandshakeHost;
+
     tunewright::midi::MidiSystem& midi;
+    std::unique_ptr<tunewright::song::SongStore> songBuffers;
+    std::unique_ptr<tunewright::device::HandshakeHost> handshakeHost;
+    std::unique_ptr<tunewright::device::TransferHandshake> handshake;
+
+    // Lets a delivery that waits for the message thread give up when the input closes.
+    juce::MessageManager::Lock deliveryLock;
+    std::atomic<bool> inputClosing { false };
 
     juce::Array<juce::MidiDeviceInfo> inputDevices;
     juce::Array<juce::MidiDeviceInfo> outputDevices;
     std::unique_ptr<tunewright::midi::MidiInputPort> midiInput;
     std::unique_ptr<tunewright::midi::MidiOutputPort> midiOutput;
     int32_t runningChecksum = 0;
-    int32_t packetsSent = 0;
-    bool transmitting = false;
+    tunewright::device::TransferState transferState; // transmitting, packetsSent
 
     std::unique_ptr<juce::TextButton> button_searchfile;
     std::unique_ptr<juce::ComboBox> comboBox_destsong;

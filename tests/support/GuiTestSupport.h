@@ -26,6 +26,44 @@ inline bool pumpUntil (const std::function<bool()>& condition, int timeoutMs = 5
     return true;
 }
 
+// Answers a modal dialog from inside the modal loop that shows it: polls until
+// a modal component of type T appears, hands it to the answer, which must close
+// it. After the timeout any modal component is dismissed so a test cannot hang.
+template <typename T>
+class ModalAnswer : private juce::Timer
+{
+public:
+    ModalAnswer (std::function<void (T&)> answerToUse, int timeoutMs = 10000)
+        : answer (std::move (answerToUse)),
+          deadline (juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs)
+    {
+        startTimer (20);
+    }
+
+    bool answered = false;
+
+private:
+    void timerCallback() override
+    {
+        auto* modal = juce::Component::getCurrentlyModalComponent();
+        if (auto* dialog = dynamic_cast<T*> (modal))
+        {
+            stopTimer();
+            answered = true;
+            answer (*dialog);
+        }
+        else if (juce::Time::getMillisecondCounter() > deadline)
+        {
+            stopTimer();
+            if (modal != nullptr)
+                modal->exitModalState (0);
+        }
+    }
+
+    std::function<void (T&)> answer;
+    juce::uint32 deadline;
+};
+
 // Where tests leave pictures for people to look at.
 inline juce::File screenshotDir()
 {
