@@ -41,16 +41,20 @@ struct Device
 };
 
 // Shared by an input port and its delivery thread, so either may go first.
+// One lock for the whole system, like the framework's Linux MIDI client: every
+// delivery holds it during the callback, and stopping an input, opening a port
+// and closing a port take it, outputs included. Recursive like the framework's
+// CriticalSection: a callback may stop its own input.
+using CallbackLock = std::shared_ptr<std::recursive_mutex>;
+
 struct InputPortState
 {
-    InputPortState (juce::MidiInputCallback& cb, std::shared_ptr<Device> d)
-        : callback (cb), device (std::move (d)) {}
+    InputPortState (juce::MidiInputCallback& cb, std::shared_ptr<Device> d, CallbackLock lock)
+        : callback (cb), device (std::move (d)), callbackLock (std::move (lock)) {}
 
     juce::MidiInputCallback& callback;
     const std::shared_ptr<Device> device;
-
-    // Recursive like the framework's CriticalSection: a callback may stop its own input.
-    std::recursive_mutex deliveryLock;
+    const CallbackLock callbackLock;
     std::atomic<bool> started { false };
 
     std::mutex queueMutex;
@@ -82,7 +86,7 @@ struct InputPortState
             {
                 // Checked under the lock that stop() takes, so nothing is
                 // delivered once stop() has returned.
-                const std::lock_guard<std::recursive_mutex> dl (deliveryLock);
+                const std::lock_guard<std::recursive_mutex> dl (*callbackLock);
 
                 if (started)
                 {
@@ -104,6 +108,7 @@ struct InputPortState
 
 struct InProcessMidiSystem::Core
 {
+    const CallbackLock callbackLock = std::make_shared<std::recursive_mutex>();
     mutable std::mutex mutex;
     std::vector<std::shared_ptr<Device>> devices; // creation order
     juce::StringArray events;
@@ -194,6 +199,8 @@ public:
         else
             thread.join();
 
+        // Deleting the port takes the system's callback lock, as the framework's does.
+        const std::lock_guard<std::recursive_mutex> cl (*core->callbackLock);
         {
             const std::lock_guard<std::mutex> sl (core->mutex);
             auto& ports = state->device->inputPorts;
@@ -214,7 +221,7 @@ public:
         state->started = false;
 
         // Waits for a delivery in progress, like the framework's close.
-        const std::lock_guard<std::recursive_mutex> dl (state->deliveryLock);
+        const std::lock_guard<std::recursive_mutex> dl (*state->callbackLock);
 
         {
             // Undelivered messages are dropped, as the framework drops what
@@ -237,7 +244,12 @@ public:
     InProcessOutputPort (std::shared_ptr<InProcessMidiSystem::Core> c, std::shared_ptr<Device> d)
         : core (std::move (c)), device (std::move (d)) {}
 
-    ~InProcessOutputPort() override { core->recordClose (*device); }
+    ~InProcessOutputPort() override
+    {
+        // Closing an output waits for a delivery in progress on any input, as the framework's does.
+        const std::lock_guard<std::recursive_mutex> cl (*core->callbackLock);
+        core->recordClose (*device);
+    }
 
     // The caller's thread; returns after the receiver has run.
     void sendMessageNow (const juce::MidiMessage& message) override
@@ -437,12 +449,14 @@ juce::StringArray InProcessMidiSystem::getPortEvents() const
 std::unique_ptr<MidiInputPort> InProcessMidiSystem::openInput (const juce::String& identifier,
                                                                juce::MidiInputCallback& callback)
 {
+    // Opening takes the system's callback lock, as the framework's does.
+    const std::lock_guard<std::recursive_mutex> cl (*core->callbackLock);
     auto d = core->beginOpen (identifier, true);
 
     if (d == nullptr)
         return nullptr;
 
-    auto state = std::make_shared<InputPortState> (callback, d);
+    auto state = std::make_shared<InputPortState> (callback, d, core->callbackLock);
 
     {
         const std::lock_guard<std::mutex> sl (core->mutex);
@@ -454,6 +468,7 @@ std::unique_ptr<MidiInputPort> InProcessMidiSystem::openInput (const juce::Strin
 
 std::unique_ptr<MidiOutputPort> InProcessMidiSystem::openOutput (const juce::String& identifier)
 {
+    const std::lock_guard<std::recursive_mutex> cl (*core->callbackLock);
     auto d = core->beginOpen (identifier, false);
 
     if (d == nullptr)

@@ -16,9 +16,10 @@ namespace tunewright::midi
 // device receives what the program sends. The ports behave like the framework's
 // Linux ports where the program can tell: each open input delivers on its own
 // thread, one whole message at a time, holding the port's delivery lock during
-// the callback; stop() and closing take that lock, so they wait for a delivery
-// in progress (and block for good if that delivery waits for a lock the closer
-// holds, as the framework's do). A send returns after the output device's
+// the callback. That lock is one for the whole system, as the framework's
+// Linux client has: stop(), opening and closing any port, outputs included,
+// take it, so they wait for a delivery in progress (and block for good if that
+// delivery waits for a lock the caller holds, as the framework's do). A send returns after the output device's
 // receiver has run.
 //
 // Every member may be called from any thread. Ports may outlive the system.

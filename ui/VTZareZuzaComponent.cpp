@@ -104,6 +104,23 @@ private:
     VTZareZuzaComponent& panel;
 };
 
+// Message thread, around every open and close of a port.
+class VTZareZuzaComponent::PortChange
+{
+public:
+    explicit PortChange (VTZareZuzaComponent& p) : panel (p)
+    {
+        panel.deliveriesMustYield = true;
+        panel.deliveryLock.abort();
+    }
+
+    ~PortChange() { panel.deliveriesMustYield = false; }
+
+private:
+    VTZareZuzaComponent& panel;
+    JUCE_DECLARE_NON_COPYABLE (PortChange)
+};
+
 // Message thread.
 VTZareZuzaComponent::VTZareZuzaComponent (tunewright::midi::MidiSystem& midiSystem)
     : midi (midiSystem),
@@ -142,7 +159,10 @@ VTZareZuzaComponent::VTZareZuzaComponent (tunewright::midi::MidiSystem& midiSyst
 VTZareZuzaComponent::~VTZareZuzaComponent()
 {
     closeInput();
-    midiOutput.reset();
+    {
+        const PortChange change (*this);
+        midiOutput.reset();
+    }
 
     button_searchfile.reset();
     comboBox_destsong.reset();
@@ -183,18 +203,37 @@ void VTZareZuzaComponent::resized()
 // with the message-thread lock, so it never overlaps widget work or a load.
 void VTZareZuzaComponent::handleIncomingMidiMessage (juce::MidiInput*, const juce::MidiMessage& message)
 {
-    while (! inputClosing)
+    for (;;)
     {
-        // False when closeInput aborted the wait (or, once, after an earlier abort).
-        if (! deliveryLock.tryEnter())
-            continue;
+        if (inputClosing)
+            return; // the message goes with its input
 
-        if (! inputClosing)
-            handshake->handleIncoming (message);
+        if (deliveriesMustYield)
+        {
+            handOverToMessageThread (message);
+            return;
+        }
 
-        deliveryLock.exit();
-        return;
+        if (deliveryLock.tryEnter())
+            break;
+
+        // A failed wait is an abort (or a stale one), unless the loop is ending.
+        if (juce::MessageManager::getInstance()->hasStopMessageBeenSent())
+            return;
     }
+
+    handshake->handleIncoming (message);
+    deliveryLock.exit();
+}
+
+// MIDI input thread. Queued behind the messages already waiting for the
+// message thread, so the handling keeps the order of arrival.
+void VTZareZuzaComponent::handOverToMessageThread (const juce::MidiMessage& message)
+{
+    juce::MessageManager::callAsync ([safeThis = juce::Component::SafePointer<VTZareZuzaComponent> (this), message] {
+        if (safeThis != nullptr && safeThis->midiInput != nullptr && ! safeThis->inputClosing)
+            safeThis->handshake->handleIncoming (message);
+    });
 }
 
 // Message thread.
@@ -240,12 +279,15 @@ void VTZareZuzaComponent::fillDeviceLists()
 void VTZareZuzaComponent::chooseOutput()
 {
     const auto id = comboBox_MidiOutDevice->getSelectedId();
-    midiOutput.reset();
+    {
+        const PortChange change (*this);
+        midiOutput.reset();
 
-    // Entries open by the identifier read at start-up, never by a position
-    // in a list that may have changed since.
-    if (id >= 1 && id <= outputDevices.size())
-        midiOutput = midi.openOutput (outputDevices.getReference (id - 1).identifier);
+        // Entries open by the identifier read at start-up, never by a position
+        // in a list that may have changed since.
+        if (id >= 1 && id <= outputDevices.size())
+            midiOutput = midi.openOutput (outputDevices.getReference (id - 1).identifier);
+    }
 
     if (midiOutput == nullptr)
     {
@@ -263,7 +305,10 @@ void VTZareZuzaComponent::chooseInput()
     closeInput();
 
     if (id >= 1 && id <= inputDevices.size())
+    {
+        const PortChange change (*this);
         midiInput = midi.openInput (inputDevices.getReference (id - 1).identifier, *this);
+    }
 
     if (midiInput == nullptr)
     {
@@ -281,6 +326,7 @@ void VTZareZuzaComponent::closeInput()
     if (midiInput == nullptr)
         return;
 
+    const PortChange change (*this);
     inputClosing = true;
     deliveryLock.abort();
     midiInput->stop();

@@ -65,8 +65,14 @@ private:
     std::unique_ptr<tunewright::device::HandshakeHost> handshakeHost;
     std::unique_ptr<tunewright::device::TransferHandshake> handshake;
 
-    // Lets a delivery that waits for the message thread give up when the input closes.
+    // Opening or closing any port waits for a MIDI delivery in progress, and a
+    // delivery may be waiting for the message thread: while the message thread
+    // changes ports, a waiting delivery gives up its wait. Its message is then
+    // handed to the message thread, or dropped when its input is closing.
+    class PortChange;
+    void handOverToMessageThread (const juce::MidiMessage& message);
     juce::MessageManager::Lock deliveryLock;
+    std::atomic<bool> deliveriesMustYield { false };
     std::atomic<bool> inputClosing { false };
 
     juce::Array<juce::MidiDeviceInfo> inputDevices;

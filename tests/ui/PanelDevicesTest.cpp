@@ -135,7 +135,8 @@ TEST (PanelDevices, DevicesThatFailToOpenAreReportedAndNothingIsSent)
         EXPECT_EQ (h.midi.isOpen (in), ! c.inputFails);
         EXPECT_EQ (h.midi.isOpen (out), ! c.outputFails);
         EXPECT_EQ (h.sentTo (out).size(), c.outputFails ? 0u : 1u);
-        EXPECT_EQ (panel.midiOutputList()->getText(), "Out") << "the list keeps the chosen name";
+        EXPECT_EQ (panel.midiOutputList()->getText(), "Out") << "the lists keep the chosen names";
+        EXPECT_EQ (panel.midiInputList()->getText(), "In");
     }
 }
 

@@ -116,13 +116,14 @@ TEST_F (PanelLoading, OversizedFileIsRefusedWithAnAlertAndDisablesUpdate)
         juce::String title, message;
         juce::MessageBoxIconType icon = juce::MessageBoxIconType::NoIcon;
         int buttons = 0;
-        juce::String button;
+        juce::String button, statusWhileShown;
         bool shown = false;
     } seen;
 
     // The alert is modal: look at it from the message loop it runs, then press "ok".
-    ModalAnswer<juce::AlertWindow> answer ([&seen] (juce::AlertWindow& alert) {
+    ModalAnswer<juce::AlertWindow> answer ([this, &seen] (juce::AlertWindow& alert) {
         seen.shown = true;
+        seen.statusWhileShown = status();
         seen.title = alert.getName();
         seen.icon = alert.getAlertType();
         seen.buttons = alert.getNumButtons();
@@ -149,6 +150,7 @@ TEST_F (PanelLoading, OversizedFileIsRefusedWithAnAlertAndDisablesUpdate)
     EXPECT_EQ (seen.icon, juce::MessageBoxIconType::InfoIcon);
     EXPECT_EQ (seen.buttons, 1);
     EXPECT_EQ (seen.button.toLowerCase(), "ok") << "the framework's default button";
+    EXPECT_EQ (seen.statusWhileShown, "Ready ") << "the alert comes first";
     EXPECT_EQ (status(), "Error..");
     EXPECT_FALSE (updateEnabled());
     EXPECT_EQ (panel().fileNameBox()->getText(), "good.mid") << "a refused file leaves the earlier name";
