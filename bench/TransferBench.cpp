@@ -12,6 +12,14 @@
 #include <cstdio>
 #include <vector>
 
+namespace juce
+{
+// The framework's own loop step (juce_events): blocks until an event arrives and
+// dispatches it, as the program's message loop does. runDispatchLoopUntil would
+// add up to 1 ms of sleep whenever the queue is momentarily empty.
+bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
+}
+
 namespace
 {
 using tunewright::emulator::Vt9rEmulator;
@@ -77,7 +85,7 @@ double runTransfer (Vt9rEmulator::Timing timing, LoopWatch& watch, double& longe
     panel.updateButton()->triggerClick();
     while (! emulator.hasSong (0) || panel.statusBox()->getText() != "Completed!")
     {
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (1);
+        juce::dispatchNextMessageOnSystemQueue (false);
         if (juce::Time::getMillisecondCounterHiRes() - start > 60000)
         {
             std::printf ("transfer did not complete\n");
