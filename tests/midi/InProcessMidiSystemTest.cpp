@@ -301,14 +301,21 @@ TEST (InProcessMidiDelivery, DeliversEveryMessageWholeInOrderOneAtATimeOffTheSen
     EXPECT_EQ (system.getDeliveredCount (in), (int) sent.size());
 }
 
-TEST (InProcessMidiDelivery, EachOpenInputHasItsOwnThread)
+// Like the framework's Linux client: each input has its own delivery thread,
+// but one callback lock serves every port, so a delivery in progress holds up
+// the other inputs' deliveries and the opening and closing of any port.
+TEST (InProcessMidiDelivery, AllPortsShareOneCallbackLock)
 {
     InProcessMidiSystem system;
     const auto inA = system.addInputDevice ("A");
     const auto inB = system.addInputDevice ("B");
+    const auto out = system.addOutputDevice ("Out");
     RecordingCallback callbackA, callbackB;
-    Gate releaseA;
-    callbackA.duringDelivery = [&] (const juce::MidiMessage&) { releaseA.waitOpen(); };
+    Gate releaseA, aDelivering;
+    callbackA.duringDelivery = [&] (const juce::MidiMessage&) {
+        aDelivering.open();
+        releaseA.waitOpen();
+    };
 
     auto portA = system.openInput (inA, callbackA);
     auto portB = system.openInput (inB, callbackB);
@@ -316,12 +323,23 @@ TEST (InProcessMidiDelivery, EachOpenInputHasItsOwnThread)
     portB->start();
 
     system.sendToProgram (inA, sysex ({ 1 }));
+    ASSERT_TRUE (aDelivering.waitOpen());
     system.sendToProgram (inB, sysex ({ 2 }));
 
-    EXPECT_TRUE (callbackB.waitForCount (1)) << "B must not wait behind A's delivery";
-    releaseA.open();
-    ASSERT_TRUE (callbackA.waitForCount (1));
+    std::atomic<bool> outputOpened { false };
+    std::thread opener ([&] {
+        auto output = system.openOutput (out);
+        outputOpened = output != nullptr;
+    });
 
+    EXPECT_FALSE (callbackB.waitForCount (1, 200ms)) << "B waits behind A's delivery";
+    EXPECT_FALSE (outputOpened) << "opening a port waits for the delivery";
+
+    releaseA.open();
+    EXPECT_TRUE (callbackB.waitForCount (1));
+    opener.join();
+    EXPECT_TRUE (outputOpened);
+    ASSERT_TRUE (callbackA.waitForCount (1));
     EXPECT_NE (*callbackA.deliveryThreads().begin(), *callbackB.deliveryThreads().begin());
 }
 
