@@ -78,8 +78,21 @@ public:
             messages.push_back (bytesOf (message));
             threads.insert (std::this_thread::get_id());
         }
-        --inside;
         arrived.notify_all();
+        --inside; // last: once it reads 0, no delivery touches this object
+    }
+
+    // For a delivery on a thread nobody can join (one that closed its own input).
+    bool waitUntilNoDeliveryRuns (std::chrono::milliseconds limit = hangLimit)
+    {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (inside != 0)
+        {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            std::this_thread::sleep_for (1ms);
+        }
+        return true;
     }
 
     bool waitForCount (size_t count, std::chrono::milliseconds limit = hangLimit)
@@ -437,6 +450,8 @@ TEST_P (InProcessMidiEnding, FromInsideTheCallbackDoesNotDeadlock)
     system.sendToProgram (in, sysex ({ 2 }));
 
     ASSERT_TRUE (ended.waitOpen()) << "the callback did not come back from ending its own input";
+    ASSERT_TRUE (callback.waitForCount (1));
+    ASSERT_TRUE (callback.waitUntilNoDeliveryRuns());
     ASSERT_TRUE (system.waitUntilDelivered (in, 20000));
     EXPECT_EQ (system.getDeliveredCount (in), 1);
     EXPECT_EQ (system.isOpen (in), GetParam() == Ending::stop);
