@@ -54,7 +54,7 @@ private:
 
 TEST (PanelStress, PortSwitchesAndWindowClosesDuringAFloodNeverHang)
 {
-    HangWatchdog watchdog ("port switches and window closes under a flood", std::chrono::seconds (120));
+    HangWatchdog watchdog ("port switches and window closes under a flood", std::chrono::seconds (240));
 
     PanelHarness h;
     const auto x = h.midi.addInputDevice ("X");
