@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "song/PacketImage.h"
+
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <array>
@@ -12,8 +14,9 @@
 namespace tunewright::device
 {
 
-constexpr int packetCount = 256;
-constexpr int packetSize = 81; // bytes of one DataPacket body, as stored in the packet image
+// A DataPacket body is one packet of the packet image, byte for byte.
+using song::packetCount;
+using song::packetSize;
 
 // A body that lives elsewhere (a packet of the packet image), so sending it copies nothing extra.
 struct BodyView

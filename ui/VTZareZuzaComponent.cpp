@@ -151,8 +151,6 @@ VTZareZuzaComponent::VTZareZuzaComponent (tunewright::midi::MidiSystem& midiSyst
 
     setSize (290, 400);
     fillDeviceLists();
-
-    transferState = {};
 }
 
 // Message thread, after the loop has ended.
@@ -260,18 +258,19 @@ void VTZareZuzaComponent::comboBoxChanged (juce::ComboBox* list)
 // the message queue, so the devices open once the loop runs: input first.
 void VTZareZuzaComponent::fillDeviceLists()
 {
-    inputDevices = midi.getInputDevices();
-    for (int i = 0; i < inputDevices.size(); ++i)
-        comboBox_MidiInDevice->addItem (inputDevices.getReference (i).name, i + 1);
-    // An empty list would still notify for an id it does not have.
-    if (! inputDevices.isEmpty())
-        comboBox_MidiInDevice->setSelectedId (1, juce::sendNotificationAsync);
+    auto fill = [] (juce::ComboBox& list, const juce::Array<juce::MidiDeviceInfo>& devices)
+    {
+        for (int i = 0; i < devices.size(); ++i)
+            list.addItem (devices.getReference (i).name, i + 1);
+        // An empty list would still notify for an id it does not have.
+        if (! devices.isEmpty())
+            list.setSelectedId (1, juce::sendNotificationAsync);
+    };
 
+    inputDevices = midi.getInputDevices();
+    fill (*comboBox_MidiInDevice, inputDevices);
     outputDevices = midi.getOutputDevices();
-    for (int i = 0; i < outputDevices.size(); ++i)
-        comboBox_MidiOutDevice->addItem (outputDevices.getReference (i).name, i + 1);
-    if (! outputDevices.isEmpty())
-        comboBox_MidiOutDevice->setSelectedId (1, juce::sendNotificationAsync);
+    fill (*comboBox_MidiOutDevice, outputDevices);
 }
 
 // Message thread. The old output closes before the new one opens, so the same
@@ -326,11 +325,12 @@ void VTZareZuzaComponent::closeInput()
     if (midiInput == nullptr)
         return;
 
-    const PortChange change (*this);
     inputClosing = true;
-    deliveryLock.abort();
-    midiInput->stop();
-    midiInput.reset();
+    {
+        const PortChange change (*this);
+        midiInput->stop();
+        midiInput.reset();
+    }
     inputClosing = false;
 }
 
@@ -349,19 +349,18 @@ void VTZareZuzaComponent::loadSourceFile (const juce::File& file)
 {
     namespace song = tunewright::song;
 
-    auto source = std::make_unique<FileSongSource> (file);
-    if (! song::fitsSourceBuffer (source->length()))
-    {
-        source.reset(); // the file is not kept open behind the alert box
+    // The file is closed before anything is shown, the alert box included.
+    const auto outcome = [&] {
+        FileSongSource source (file);
+        return song::loadSong (*songBuffers, source, { transferState.packetsSent, runningChecksum });
+    }();
+
+    if (outcome.passedSizeTest())
+        fileNameEditor->setText (file.getFileName());
+    else
         juce::AlertWindow::showMessageBox (juce::MessageBoxIconType::InfoIcon,
                                            "Size Error : ", song::sizeRefusalMessage);
-        statusEditor->setText ("Error..");
-        textButton_transmit->setEnabled (false);
-        return;
-    }
 
-    const auto outcome = song::loadSong (*songBuffers, *source, { transferState.packetsSent, runningChecksum });
-    fileNameEditor->setText (file.getFileName());
     statusEditor->setText (song::statusText (outcome));
     textButton_transmit->setEnabled (outcome.succeeded());
 }

@@ -4,6 +4,8 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <juce_audio_devices/juce_audio_devices.h>
 
+#include "device/TransferHandshake.h"
+
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -16,8 +18,6 @@ class MidiOutputPort;
 }
 
 namespace tunewright::song { struct SongStore; }
-
-#include "device/TransferHandshake.h"
 
 // The main panel: the whole form, and the owner of the devices and the transfer state.
 class VTZareZuzaComponent : public juce::Component,

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The application object, its window and the main panel, in a real window.
 #include "app/VTZareZuzaApp.h"
-#include "midi/MidiPorts.h"
+#include "midi/InProcessMidiSystem.h"
 #include "support/GuiTestSupport.h"
 #include "ui/VTZareZuzaComponent.h"
 
@@ -11,20 +11,10 @@
 
 using tunewright::test::pumpMessages;
 
-namespace
-{
-struct NoDevices final : tunewright::midi::MidiSystem
-{
-    juce::Array<juce::MidiDeviceInfo> getInputDevices() override { return {}; }
-    juce::Array<juce::MidiDeviceInfo> getOutputDevices() override { return {}; }
-    std::unique_ptr<tunewright::midi::MidiInputPort> openInput (const juce::String&, juce::MidiInputCallback&) override { return {}; }
-    std::unique_ptr<tunewright::midi::MidiOutputPort> openOutput (const juce::String&) override { return {}; }
-};
-} // namespace
-
+// The application under test starts with no MIDI devices.
 std::unique_ptr<tunewright::midi::MidiSystem> createMidiSystem()
 {
-    return std::make_unique<NoDevices>();
+    return std::make_unique<tunewright::midi::InProcessMidiSystem>();
 }
 
 namespace

@@ -12,16 +12,6 @@ using Fault = Vt9rEmulator::Fault;
 
 namespace
 {
-juce::MidiMessage sysEx (std::initializer_list<uint8_t> body)
-{
-    const Bytes b (body);
-    return juce::MidiMessage::createSysExMessage (b.data(), (int) b.size());
-}
-
-const auto songSelectRequest = sysEx ({ 0x42, 0x23, 0x73, 0x01 });
-const auto dataStartRequest = sysEx ({ 0x42, 0x23, 0x73, 0x03 });
-const auto acknowledge = sysEx ({ 0x42, 0x23, 0x73, 0x05, 0x00 });
-
 // A song long enough to fill several packets: notes at mixed times, division 480.
 Bytes song (int notes = 400)
 {

@@ -21,7 +21,18 @@ inline Bytes bytesOf (const juce::MidiMessage& m)
     return Bytes (m.getRawData(), m.getRawData() + m.getRawDataSize());
 }
 
+inline juce::MidiMessage sysEx (std::initializer_list<uint8_t> body)
+{
+    const Bytes b (body);
+    return juce::MidiMessage::createSysExMessage (b.data(), (int) b.size());
+}
+
 inline const Bytes attachOnWire { 0xF0, 0x42, 0x30, 0x73, 0x20, 0x4E, 0x40, 0x00, 0xF7 };
+
+// What the device sends.
+inline const auto songSelectRequest = sysEx ({ 0x42, 0x23, 0x73, 0x01 });
+inline const auto dataStartRequest = sysEx ({ 0x42, 0x23, 0x73, 0x03 });
+inline const auto acknowledge = sysEx ({ 0x42, 0x23, 0x73, 0x05, 0x00 });
 
 class PanelHarness
 {

@@ -15,8 +15,6 @@ using namespace tunewright::song::fixtures;
 
 namespace
 {
-const auto acknowledge = juce::MidiMessage::createSysExMessage (std::array<uint8_t, 5> { 0x42, 0x23, 0x73, 0x05, 0x00 }.data(), 5);
-const auto dataStart = juce::MidiMessage::createSysExMessage (std::array<uint8_t, 4> { 0x42, 0x23, 0x73, 0x03 }.data(), 4);
 
 // The device side: sends into both inputs as fast as they take it.
 class Flood
@@ -39,7 +37,7 @@ private:
         for (int i = 0; ! stop; ++i)
         {
             for (auto& id : ids)
-                sent += midi.sendToProgram (id, i % 64 == 0 ? dataStart : acknowledge);
+                sent += midi.sendToProgram (id, i % 64 == 0 ? dataStartRequest : acknowledge);
             // About what a MIDI cable carries: an acknowledgement takes 2.2 ms on the wire.
             std::this_thread::sleep_for (std::chrono::microseconds (2000));
         }
